@@ -1,0 +1,212 @@
+// The terminal layer. Escape sequences sent, all ECMA-48 / VT100, understood by every
+// terminal emulator in use and by the Linux console:
+//
+//   CUP  ESC [ line ; column H   cursor position, both counted from 1
+//   SGR  ESC [ 0 ; fg ; bg m     reset, then foreground 30-37 or 90-97 and
+//                                background 40-47 or 100-107; never the default colours
+//   ED   ESC [ 2 J               erase the whole screen in the current background
+//
+// Keys come from the controlling terminal (/dev/tty), one byte per read, so that bytes
+// typed ahead of a value prompt stay in the terminal's queue for the token read.
+// Tokens come from standard input through a buffer of our own.
+
+#include "console/terminal.h"
+
+#include "console/keyDecoder.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <algorithm>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// How long an ESC waits for the rest of a sequence before it counts as the Esc key.
+// Terminals send a key's sequence in one burst, so the gap is far shorter than this
+// even over a network; a person never presses Esc and [ this close together.
+constexpr int escapeWaitMilliseconds = 40;
+
+constexpr std::size_t outputReserve = 64 * 1024;
+
+std::string outputBuffer;
+
+int terminalFd = -1;
+termios originalModes;
+bool modesSaved = false;
+
+KeyDecoder keyDecoder;
+KeyBytes pendingKey;
+int pendingKeyIndex = 0;
+
+// Standard input, buffered by hand so that end of input is never sticky: at a terminal,
+// Ctrl-D ends one token read and the next read waits again.
+struct InputBuffer {
+    unsigned char bytes[4096];
+    std::size_t start = 0;
+    std::size_t end = 0;
+};
+InputBuffer input;
+
+void setModes(const termios& modes) {
+    if (terminalFd >= 0) tcsetattr(terminalFd, TCSANOW, &modes);
+}
+
+termios rawModes() {
+    termios modes = originalModes;
+    modes.c_iflag &= ~(BRKINT | ICRNL | INLCR | IGNCR | ISTRIP | IXON | PARMRK);
+    modes.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    modes.c_oflag |= OPOST | ONLCR;
+    modes.c_cc[VMIN] = 1;
+    modes.c_cc[VTIME] = 0;
+    return modes;
+}
+
+// The terminal's own line editing and echo, for typing a value.
+termios lineModes() {
+    termios modes = originalModes;
+    modes.c_iflag |= ICRNL;
+    modes.c_lflag |= ECHO | ECHOE | ECHOK | ICANON;
+    modes.c_oflag |= OPOST | ONLCR;
+    return modes;
+}
+
+bool waitForInput(int fd, int milliseconds) {
+    pollfd request{fd, POLLIN, 0};
+    return poll(&request, 1, milliseconds) > 0;
+}
+
+// The next byte of standard input without taking it; -1 at end of input or on an error.
+int peekInput() {
+    if (input.start == input.end) {
+        ssize_t count;
+        do {
+            count = read(STDIN_FILENO, input.bytes, sizeof input.bytes);
+        } while (count < 0 && errno == EINTR);
+        if (count <= 0) return -1;
+        input.start = 0;
+        input.end = static_cast<std::size_t>(count);
+    }
+    return input.bytes[input.start];
+}
+
+bool isTokenSpace(int byte) {
+    return byte == ' ' || (byte >= '\t' && byte <= '\r');
+}
+
+} // namespace
+
+// ---- Output -------------------------------------------------------------------------
+
+void terminalWrite(std::string_view text) {
+    if (outputBuffer.capacity() < outputReserve) outputBuffer.reserve(outputReserve);
+    outputBuffer.append(text);
+}
+
+void terminalPrintf(const char* format, ...) {
+    char text[256];
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    if (length > 0) terminalWrite({text, std::min(static_cast<std::size_t>(length), sizeof text - 1)});
+}
+
+void terminalFlush() {
+    std::size_t sent = 0;
+    while (sent < outputBuffer.size()) {
+        const ssize_t count = write(STDOUT_FILENO, outputBuffer.data() + sent, outputBuffer.size() - sent);
+        if (count > 0) {
+            sent += static_cast<std::size_t>(count);
+        } else if (count < 0 && errno == EINTR) {
+            continue;
+        } else if (count < 0 && errno == EAGAIN) {
+            pollfd request{STDOUT_FILENO, POLLOUT, 0};
+            if (poll(&request, 1, 1000) <= 0) break;
+        } else {
+            break; // the terminal is gone; what it did not take is lost with it
+        }
+    }
+    outputBuffer.clear();
+}
+
+std::string_view pendingOutput() { return outputBuffer; }
+
+void discardOutput() { outputBuffer.clear(); }
+
+void terminalMoveCursor(int x, int y) { terminalPrintf("%c[%d;%dH", escapeByte, y, x); }
+
+void terminalSelectColors(int foreground, bool brightForeground, int background, bool brightBackground) {
+    terminalPrintf("%c[0;%d;%dm", escapeByte, (brightForeground ? 90 : 30) + foreground,
+                   (brightBackground ? 100 : 40) + background);
+}
+
+void terminalClearScreen() { terminalPrintf("%c[H%c[2J", escapeByte, escapeByte); }
+
+// ---- Keys and tokens -----------------------------------------------------------------
+
+bool terminalOpen() {
+    const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (tcgetattr(fd, &originalModes) != 0) {
+        close(fd);
+        return false;
+    }
+    terminalFd = fd;
+    modesSaved = true;
+    setModes(rawModes());
+    return true;
+}
+
+void terminalRestore() {
+    terminalFlush();
+    if (modesSaved) setModes(originalModes);
+}
+
+int readKeyByte() {
+    if (pendingKeyIndex < pendingKey.count) return pendingKey.bytes[pendingKeyIndex++];
+    terminalFlush();
+    for (;;) {
+        KeyBytes key;
+        if (decoderAwaitsPause(keyDecoder) && !waitForInput(terminalFd, escapeWaitMilliseconds)) {
+            key = decodePause(keyDecoder);
+        } else {
+            unsigned char byte;
+            const ssize_t count = read(terminalFd, &byte, 1);
+            if (count < 0 && errno == EINTR) continue;
+            if (count != 1) return -1; // hang-up or error: the terminal has gone away
+            key = decodeByte(keyDecoder, byte);
+        }
+        if (key.count > 0) {
+            pendingKey = key;
+            pendingKeyIndex = 1;
+            return key.bytes[0];
+        }
+    }
+}
+
+bool readToken(char* text, std::size_t capacity) {
+    terminalFlush();
+    const bool lineEdited = modesSaved && isatty(STDIN_FILENO);
+    if (lineEdited) setModes(lineModes());
+
+    int byte;
+    while ((byte = peekInput()) >= 0 && isTokenSpace(byte)) ++input.start;
+    const bool found = byte >= 0;
+    if (found) {
+        std::size_t length = 0;
+        while ((byte = peekInput()) >= 0 && !isTokenSpace(byte)) {
+            if (length + 1 < capacity) text[length++] = static_cast<char>(byte);
+            ++input.start;
+        }
+        text[length] = '\0';
+    }
+
+    if (lineEdited) setModes(rawModes());
+    return found;
+}

@@ -191,9 +191,10 @@ int readKeyByte() {
 }
 
 bool readToken(char* text, std::size_t capacity) {
-    terminalFlush();
+    // Line mode before the prompt shows, so that what is typed once it is seen is echoed.
     const bool lineEdited = modesSaved && isatty(STDIN_FILENO);
     if (lineEdited) setModes(lineModes());
+    terminalFlush();
 
     int byte;
     while ((byte = peekInput()) >= 0 && isTokenSpace(byte)) ++input.start;

@@ -1,10 +1,5 @@
-// The terminal layer. Escape sequences sent, all ECMA-48 / VT100, understood by every
-// terminal emulator in use and by the Linux console:
-//
-//   CUP  ESC [ line ; column H   cursor position, both counted from 1
-//   SGR  ESC [ 0 ; fg ; bg m     reset, then foreground 30-37 or 90-97 and
-//                                background 40-47 or 100-107; never the default colours
-//   ED   ESC [ 2 J               erase the whole screen in the current background
+// The terminal layer on POSIX systems: sending the output, raw and line modes, the key
+// read and the token read.
 //
 // Keys come from the controlling terminal (/dev/tty), one byte per read, so that bytes
 // typed ahead of a value prompt stay in the terminal's queue for the token read.
@@ -13,12 +8,9 @@
 #include "console/terminal.h"
 
 #include "console/keyDecoder.h"
+#include "console/outputBuffer.h"
 
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
-#include <algorithm>
-#include <string>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -31,10 +23,6 @@ namespace {
 // Terminals send a key's sequence in one burst, so the gap is far shorter than this
 // even over a network; a person never presses Esc and [ this close together.
 constexpr int escapeWaitMilliseconds = 40;
-
-constexpr std::size_t outputReserve = 64 * 1024;
-
-std::string outputBuffer;
 
 int terminalFd = -1;
 termios originalModes;
@@ -103,20 +91,6 @@ bool isTokenSpace(int byte) {
 
 // ---- Output -------------------------------------------------------------------------
 
-void terminalWrite(std::string_view text) {
-    if (outputBuffer.capacity() < outputReserve) outputBuffer.reserve(outputReserve);
-    outputBuffer.append(text);
-}
-
-void terminalPrintf(const char* format, ...) {
-    char text[256];
-    va_list arguments;
-    va_start(arguments, format);
-    const int length = std::vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    if (length > 0) terminalWrite({text, std::min(static_cast<std::size_t>(length), sizeof text - 1)});
-}
-
 void terminalFlush() {
     std::size_t sent = 0;
     while (sent < outputBuffer.size()) {
@@ -134,19 +108,6 @@ void terminalFlush() {
     }
     outputBuffer.clear();
 }
-
-std::string_view pendingOutput() { return outputBuffer; }
-
-void discardOutput() { outputBuffer.clear(); }
-
-void terminalMoveCursor(int x, int y) { terminalPrintf("%c[%d;%dH", escapeByte, y, x); }
-
-void terminalSelectColors(int foreground, bool brightForeground, int background, bool brightBackground) {
-    terminalPrintf("%c[0;%d;%dm", escapeByte, (brightForeground ? 90 : 30) + foreground,
-                   (brightBackground ? 100 : 40) + background);
-}
-
-void terminalClearScreen() { terminalPrintf("%c[H%c[2J", escapeByte, escapeByte); }
 
 // ---- Keys and tokens -----------------------------------------------------------------
 

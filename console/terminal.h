@@ -34,8 +34,10 @@ void terminalClearScreen();
 
 // Opens the controlling terminal for key reads and puts it in raw input mode: no echo,
 // no line editing, no signal keys, no translation of input. Output processing stays on,
-// so a line end still returns to column 1. False, with nothing changed, when the process
-// has no controlling terminal.
+// so a line end still returns to column 1. From then on a signal that ends the process
+// only asks it to end (see endingSignal), and a suspended process gives the terminal its
+// modes back until it continues. False, with nothing changed, when the process has no
+// controlling terminal.
 bool terminalOpen();
 
 // Gives the terminal back the input modes it had before terminalOpen, after sending any
@@ -44,11 +46,20 @@ void terminalRestore();
 
 // The next byte of the key stream, after sending all pending output: a plain key's byte,
 // or the prefix and then the code of an extended key on two calls. -1 when the terminal
-// has gone away.
+// has gone away or a signal asked the program to end.
 int readKeyByte();
 
 // Reads one white-space-delimited token from standard input into text (capacity bytes,
 // zero-terminated), taking at most capacity - 1 characters and dropping the rest of a
 // longer token. When standard input is a terminal, its own line editing and echo are in
-// force during the read. False, with text untouched, when input ended before a token.
+// force during the read. False when input ended before a token, or a signal asked the
+// program to end during the read; the text is then not to be used.
 bool readToken(char* text, std::size_t capacity);
+
+// The signal that asked the program to end since terminalOpen, or 0. A hang-up that came
+// because the terminal went away counts as the terminal going away: 0.
+int endingSignal();
+
+// Ends the process by the default action of signal number, so that its parent sees the
+// status that signal conventionally gives. Returns only if that action does not end it.
+void endBySignal(int number);

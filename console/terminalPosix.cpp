@@ -4,6 +4,15 @@
 // Keys come from the controlling terminal (/dev/tty), one byte per read, so that bytes
 // typed ahead of a value prompt stay in the terminal's queue for the token read.
 // Tokens come from standard input through a buffer of our own.
+//
+// Signals: SIGTERM, SIGHUP, SIGINT and SIGQUIT only set a flag. They are held blocked
+// except while a read waits for input, so one that comes at any other moment is taken
+// as soon as the next wait begins, never lost between a look at the flag and a read that
+// would block. The reads give up when they see the flag, the key loop ends, and the
+// entry gives the terminal its modes back before it ends the process by the same signal.
+// A signal therefore never cuts a save short.
+// SIGTSTP gives the terminal its modes back while the process is stopped, and puts the
+// program's own mode back when it continues.
 
 #include "console/terminal.h"
 
@@ -12,8 +21,11 @@
 
 #include <cerrno>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,7 +38,18 @@ constexpr int escapeWaitMilliseconds = 40;
 
 int terminalFd = -1;
 termios originalModes;
+termios keyModes;
+termios tokenModes;
 bool modesSaved = false;
+
+// Read by the signal handlers.
+volatile std::sig_atomic_t caughtSignal = 0;
+volatile std::sig_atomic_t tokenModeActive = 0;
+
+constexpr int endingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
+
+// The signal mask while a read waits: the ending signals let through.
+sigset_t waitingMask;
 
 KeyDecoder keyDecoder;
 KeyBytes pendingKey;
@@ -45,6 +68,7 @@ void setModes(const termios& modes) {
     if (terminalFd >= 0) tcsetattr(terminalFd, TCSANOW, &modes);
 }
 
+// No echo, no line editing, no signal keys, no translation of input.
 termios rawModes() {
     termios modes = originalModes;
     modes.c_iflag &= ~(BRKINT | ICRNL | INLCR | IGNCR | ISTRIP | IXON | PARMRK);
@@ -64,9 +88,74 @@ termios lineModes() {
     return modes;
 }
 
-bool waitForInput(int fd, int milliseconds) {
-    pollfd request{fd, POLLIN, 0};
-    return poll(&request, 1, milliseconds) > 0;
+// ---- Signals --------------------------------------------------------------------------
+
+void onEndingSignal(int number) { caughtSignal = number; }
+
+void catchSignal(int number, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a blocked read must return and see the flag
+    sigaction(number, &action, nullptr);
+}
+
+void onSuspend(int) {
+    const int savedErrno = errno;
+    setModes(originalModes);
+    // Stop for real, by the default action, with SIGTSTP let through for that moment.
+    std::signal(SIGTSTP, SIG_DFL);
+    sigset_t suspend;
+    sigemptyset(&suspend);
+    sigaddset(&suspend, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &suspend, nullptr);
+    raise(SIGTSTP);
+    // Continued.
+    sigprocmask(SIG_BLOCK, &suspend, nullptr);
+    catchSignal(SIGTSTP, onSuspend);
+    setModes(tokenModeActive ? tokenModes : keyModes);
+    errno = savedErrno;
+}
+
+// A signal that was ignored when the program started (nohup, a background job) stays ignored.
+void catchUnlessIgnored(int number, void (*handler)(int)) {
+    struct sigaction current {};
+    sigaction(number, nullptr, &current);
+    if (current.sa_handler != SIG_IGN) catchSignal(number, handler);
+}
+
+void catchSignals() {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (const int number : endingSignals) sigaddset(&ending, number);
+    sigset_t previous;
+    sigprocmask(SIG_BLOCK, &ending, &previous);
+    waitingMask = previous;
+    for (const int number : endingSignals) sigdelset(&waitingMask, number);
+
+    for (const int number : endingSignals) catchUnlessIgnored(number, onEndingSignal);
+    catchUnlessIgnored(SIGTSTP, onSuspend);
+}
+
+// ---- Reads ----------------------------------------------------------------------------
+
+enum class Wait { ready, timedOut, ending };
+
+// Waits until fd has something to read (or reports an end or error, which the read then
+// tells), for at most milliseconds, or without limit when that is negative.
+Wait waitForInput(int fd, int milliseconds) {
+    for (;;) {
+        if (caughtSignal != 0) return Wait::ending;
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(fd, &readable);
+        const timespec timeout{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+        const int result = pselect(fd + 1, &readable, nullptr, nullptr, milliseconds < 0 ? nullptr : &timeout,
+                                   &waitingMask);
+        if (result > 0) return Wait::ready;
+        if (result == 0) return Wait::timedOut;
+        if (errno != EINTR) return Wait::ready;
+    }
 }
 
 // The next byte of standard input without taking it; -1 at end of input or on an error.
@@ -74,6 +163,7 @@ int peekInput() {
     if (input.start == input.end) {
         ssize_t count;
         do {
+            if (waitForInput(STDIN_FILENO, -1) == Wait::ending) return -1;
             count = read(STDIN_FILENO, input.bytes, sizeof input.bytes);
         } while (count < 0 && errno == EINTR);
         if (count <= 0) return -1;
@@ -119,8 +209,11 @@ bool terminalOpen() {
         return false;
     }
     terminalFd = fd;
+    keyModes = rawModes();
+    tokenModes = lineModes();
     modesSaved = true;
-    setModes(rawModes());
+    catchSignals();
+    setModes(keyModes);
     return true;
 }
 
@@ -133,8 +226,10 @@ int readKeyByte() {
     if (pendingKeyIndex < pendingKey.count) return pendingKey.bytes[pendingKeyIndex++];
     terminalFlush();
     for (;;) {
+        const Wait wait = waitForInput(terminalFd, decoderAwaitsPause(keyDecoder) ? escapeWaitMilliseconds : -1);
+        if (wait == Wait::ending) return -1;
         KeyBytes key;
-        if (decoderAwaitsPause(keyDecoder) && !waitForInput(terminalFd, escapeWaitMilliseconds)) {
+        if (wait == Wait::timedOut) {
             key = decodePause(keyDecoder);
         } else {
             unsigned char byte;
@@ -154,7 +249,10 @@ int readKeyByte() {
 bool readToken(char* text, std::size_t capacity) {
     // Line mode before the prompt shows, so that what is typed once it is seen is echoed.
     const bool lineEdited = modesSaved && isatty(STDIN_FILENO);
-    if (lineEdited) setModes(lineModes());
+    if (lineEdited) {
+        tokenModeActive = 1;
+        setModes(tokenModes);
+    }
     terminalFlush();
 
     int byte;
@@ -169,6 +267,27 @@ bool readToken(char* text, std::size_t capacity) {
         text[length] = '\0';
     }
 
-    if (lineEdited) setModes(rawModes());
-    return found;
+    if (lineEdited) {
+        tokenModeActive = 0;
+        setModes(keyModes);
+    }
+    // A token cut off by a signal is not a token: nothing typed so far may be stored.
+    return found && caughtSignal == 0;
+}
+
+int endingSignal() {
+    // A hang-up that came with the terminal itself going away is the terminal going away,
+    // whichever of the two the program noticed first.
+    termios modes;
+    if (caughtSignal == SIGHUP && tcgetattr(terminalFd, &modes) != 0) return 0;
+    return caughtSignal;
+}
+
+void endBySignal(int number) {
+    std::signal(number, SIG_DFL);
+    sigset_t ending;
+    sigemptyset(&ending);
+    sigaddset(&ending, number);
+    sigprocmask(SIG_UNBLOCK, &ending, nullptr);
+    raise(number);
 }

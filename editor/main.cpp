@@ -38,9 +38,12 @@ int main(int argc, char** argv) {
         return fail(noTerminalMessage, 1);
     }
     // A write past a file-size limit, or to a terminal that has gone, must come back as
-    // an error to report, not end the process on the spot.
+    // an error to report, not end the process on the spot. Windows has neither signal:
+    // there such writes fail with an error already.
+#ifndef _WIN32
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     screenInit();
     printPage(0, file.fileBuffer, file.fileSize);
@@ -52,5 +55,6 @@ int main(int argc, char** argv) {
     const int status = keyLoop(file, pages);
     terminalRestore();
     releaseFile(file);
+    if (const int signal = endingSignal()) endBySignal(signal);
     return status;
 }

@@ -4,7 +4,9 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <grp.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vterm.h>
@@ -85,6 +87,8 @@ struct ChildPlan {
     }
 };
 
+constexpr uid_t nobody = 65534;
+
 // Runs in the child only. The test process may ignore or block signals (gtest
 // or the CI runner might); a person's shell hands the program clean defaults.
 void prepareChild(const SessionOptions& options, int stdinFd, int errorPipe) {
@@ -95,6 +99,14 @@ void prepareChild(const SessionOptions& options, int stdinFd, int errorPipe) {
     defaults.sa_handler = SIG_DFL;
     for (int signalNumber : {SIGPIPE, SIGXFSZ, SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGCHLD, SIGWINCH, SIGTSTP, SIGTTIN, SIGTTOU})
         sigaction(signalNumber, &defaults, nullptr);
+    struct sigaction ignore{};
+    ignore.sa_handler = SIG_IGN;
+    for (int signalNumber : options.ignoredSignals) sigaction(signalNumber, &ignore, nullptr);
+    if (options.unprivileged && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)) {
+        int error = errno;
+        (void)!write(errorPipe, &error, sizeof error);
+        _exit(127);
+    }
     if (options.fileSizeLimit != RLIM_INFINITY) {
         rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
@@ -108,6 +120,28 @@ void prepareChild(const SessionOptions& options, int stdinFd, int errorPipe) {
         (void)!write(errorPipe, &error, sizeof error);
         _exit(127);
     }
+}
+
+// Forks: the parent stays behind as the session's shell and passes the job's status on;
+// the child returns as the foreground job, in a process group of its own.
+void becomeForegroundJob(int errorPipe) {
+    struct sigaction ignore{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGTTOU, &ignore, nullptr); // tcsetpgrp from outside the foreground group
+    const pid_t job = fork();
+    if (job == 0) {
+        setpgid(0, 0);
+        tcsetpgrp(STDIN_FILENO, getpid());
+        return;
+    }
+    close(errorPipe);
+    if (job < 0) _exit(127);
+    setpgid(job, job);
+    tcsetpgrp(STDIN_FILENO, job);
+    int status = 0;
+    while (waitpid(job, &status, 0) < 0 && errno == EINTR) {
+    }
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
 }
 
 [[noreturn]] void execChild(const ChildPlan& plan, int errorPipe) {
@@ -166,6 +200,7 @@ TerminalSession::TerminalSession(SessionOptions options) : options_(std::move(op
 
 TerminalSession::~TerminalSession() {
     if (!exitStatus_) {
+        if (const pid_t job = programPid(); options_.foregroundJob && job > 0) kill(job, SIGKILL);
         kill(pid_, SIGKILL);
         reap(true);
     }
@@ -200,6 +235,7 @@ void TerminalSession::start() {
         pid_ = forkpty(&outputFd_, nullptr, nullptr, &size);
         if (pid_ == 0) {
             close(errorPipe[0]);
+            if (options_.foregroundJob) becomeForegroundJob(errorPipe[1]);
             prepareChild(options_, stdinFd, errorPipe[1]);
             execChild(plan, errorPipe[1]);
         }
@@ -418,6 +454,22 @@ termios TerminalSession::terminalModes() const {
     return modes;
 }
 
+pid_t TerminalSession::programPid() const {
+    if (!options_.foregroundJob) return pid_;
+    std::ifstream children("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children");
+    pid_t job = -1;
+    children >> job;
+    return job;
+}
+
+bool TerminalSession::stopped() const {
+    std::ifstream stat("/proc/" + std::to_string(programPid()) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    // The state follows the command name, which is in parentheses and may hold blanks.
+    const auto close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'T';
+}
+
 void TerminalSession::closeMaster() {
     if (!options_.controllingTerminal) throw std::logic_error("the program has no terminal");
     if (outputFd_ >= 0) close(outputFd_);
@@ -471,6 +523,8 @@ TempFile::TempFile(std::string_view bytes, std::string_view name) {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = (base != nullptr && *base != '\0' ? std::string(base) : std::string("/tmp")) + "/hexpage-test-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) fail("mkdtemp " + pattern);
+    // Open to every user, so a program run unprivileged can reach the file.
+    if (chmod(pattern.c_str(), 0755) != 0) fail("chmod " + pattern);
     directory_ = pattern;
     path_ = directory_ / name;
     std::ofstream file(path_, std::ios::binary);

@@ -28,6 +28,15 @@ struct SessionOptions {
     // false: the child runs in a session of its own without any terminal,
     // stdin from /dev/null (or stdinPath), stdout and stderr into output().
     bool controllingTerminal = true;
+    // Signals the child starts with ignored, as under nohup or in a background job.
+    std::vector<int> ignoredSignals;
+    // Run as the unprivileged user nobody, for whom file permissions hold even in CI
+    // where the tests run as root.
+    bool unprivileged = false;
+    // Run the program as a job-control shell runs a foreground job: in a process group
+    // of its own, under a parent that stays in the session. Only then can it be stopped
+    // (a process group with no such parent is orphaned, and the kernel drops SIGTSTP).
+    bool foregroundJob = false;
     int rows = 24;
     int columns = 80;
 };
@@ -84,6 +93,8 @@ public:
     const std::string& output() const { return output_; }   // every byte the child wrote, raw
     termios terminalModes() const;                          // of the pty, also after the child is gone
     pid_t pid() const { return pid_; }
+    pid_t programPid() const;                               // the program itself, also as a foreground job
+    bool stopped() const;                                   // the program is stopped by job control
     int masterFd() const { return outputFd_; }
     void closeMaster();                                     // the terminal goes away: the child is hung up on
 

@@ -91,6 +91,8 @@ TEST_F(FileBufferTest, RefusesWhatCannotBeLoadedWithItsMessage) {
         {fifo, "Invalid input file"}, // and returns at once, with no writer on the other end
         // Its size cannot be taken at all, so no block can be sized for it.
         {"/proc/version", "malloc() error\n"},
+        // Reports a size of 0 and never ends: loading it as empty would be a lie.
+        {"/dev/zero", "Readed input data size is not equal to file size\n"},
         // Reports a size of 4096 and holds a few bytes.
         {"/sys/kernel/mm/transparent_hugepage/enabled", "Readed input data size is not equal to file size\n"},
     };

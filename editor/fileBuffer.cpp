@@ -2,11 +2,12 @@
 
 #include "console/console.h"
 #include "console/terminal.h"
+#include "editor/bulkRead.h"
+#include "editor/platformCompat.h"
 
 #include <cerrno>
 #include <cstddef>
 #include <limits>
-#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,18 +21,6 @@ constexpr const char* allocationMessage = "malloc() error\n";
 constexpr const char* shortReadMessage = "Readed input data size is not equal to file size\n";
 constexpr const char* openForWritingMessage = "Error while writing to file";
 constexpr const char* shortWriteMessage = "Data written size is not equal to size of file\n";
-
-// Reads until size bytes are in, the file ends or a read fails; returns how many came.
-std::size_t readFully(int fd, std::uint8_t* bytes, std::size_t size) {
-    std::size_t total = 0;
-    while (total < size) {
-        const ssize_t count = read(fd, bytes + total, size - total);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) break;
-        total += static_cast<std::size_t>(count);
-    }
-    return total;
-}
 
 // True when the file still has bytes after the first `size`: it grew after its size
 // was taken, or it reports a size smaller than what it holds (as /proc files do).
@@ -85,12 +74,12 @@ bool loadFile(const char* path, EditedFile& file) {
     if (end < 0) return fail(fd, allocationMessage);
     const auto size = static_cast<std::size_t>(end);
 
-    // One byte at least, so that an empty file still has a block of its own.
-    auto* bytes = new (std::nothrow) std::uint8_t[size > 0 ? size : 1];
+    auto* bytes = allocateBlock(size);
     if (bytes == nullptr) return fail(fd, allocationMessage);
 
-    if (readFully(fd, bytes, size) != size || hasMoreBytes(fd)) {
-        delete[] bytes;
+    const std::size_t count = S_ISREG(status.st_mode) ? readRegularFile(fd, bytes, size) : readFully(fd, bytes, size);
+    if (count != size || hasMoreBytes(fd)) {
+        releaseBlock(bytes, size);
         return fail(fd, shortReadMessage);
     }
     close(fd);
@@ -124,7 +113,7 @@ bool saveFile(const EditedFile& file) {
 }
 
 void releaseFile(EditedFile& file) {
-    delete[] file.fileBuffer;
+    releaseBlock(file.fileBuffer, static_cast<std::size_t>(file.fileSize));
     file = EditedFile{};
 }
 

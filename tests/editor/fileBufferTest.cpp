@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,6 +80,23 @@ TEST_F(FileBufferTest, LoadsEveryByteInFileOrder) {
     releaseFile(file);
     ASSERT_EQ(load(write("empty", "")), "loaded");
     EXPECT_EQ(file.fileSize, 0);
+}
+
+// Large files are read in two parts that meet on a 2 MiB boundary; every size around
+// where that starts, and ones that do not halve evenly, must still come in whole and in order.
+TEST_F(FileBufferTest, LoadsLargeFilesWholeWhateverTheirSize) {
+    constexpr std::size_t mebibyte = 1024 * 1024;
+    const std::size_t sizes[] = {2 * mebibyte - 1, 2 * mebibyte + 1, 4 * mebibyte - 1, 4 * mebibyte,
+                                 4 * mebibyte + 1, 6 * mebibyte + 12345, 9 * mebibyte + 4097};
+    for (const std::size_t size : sizes) {
+        // No period that a misplaced part could line up with.
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7) ^ (i >> 9) ^ (i >> 17));
+        ASSERT_EQ(load(write("large", bytes)), "loaded") << size;
+        ASSERT_EQ(file.fileSize, static_cast<std::int32_t>(size));
+        EXPECT_TRUE(std::string_view(reinterpret_cast<char*>(file.fileBuffer), size) == bytes) << size;
+        releaseFile(file);
+    }
 }
 
 TEST_F(FileBufferTest, RefusesWhatCannotBeLoadedWithItsMessage) {

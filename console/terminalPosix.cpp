@@ -2,7 +2,9 @@
 // read and the token read.
 //
 // Keys come from the controlling terminal (/dev/tty), one byte per read, so that bytes
-// typed ahead of a value prompt stay in the terminal's queue for the token read.
+// typed ahead of a value prompt stay in the terminal's queue for the token read. That
+// descriptor is our own open of the terminal and does not block; standard input and
+// output keep theirs.
 // Tokens come from standard input through a buffer of our own.
 //
 // Signals: SIGTERM, SIGHUP, SIGINT and SIGQUIT only set a flag. They are held blocked
@@ -202,7 +204,7 @@ void terminalFlush() {
 // ---- Keys and tokens -----------------------------------------------------------------
 
 bool terminalOpen() {
-    const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     if (tcgetattr(fd, &originalModes) != 0) {
         close(fd);
@@ -223,20 +225,23 @@ void terminalRestore() {
 }
 
 int readKeyByte() {
-    if (pendingKeyIndex < pendingKey.count) return pendingKey.bytes[pendingKeyIndex++];
     terminalFlush();
+    if (pendingKeyIndex < pendingKey.count) return pendingKey.bytes[pendingKeyIndex++];
     for (;;) {
-        const Wait wait = waitForInput(terminalFd, decoderAwaitsPause(keyDecoder) ? escapeWaitMilliseconds : -1);
-        if (wait == Wait::ending) return -1;
+        // The descriptor does not block: a byte already queued is taken at once, and only
+        // when none is there does the read wait, with the ending signals let through.
+        unsigned char byte;
+        const ssize_t count = read(terminalFd, &byte, 1);
         KeyBytes key;
-        if (wait == Wait::timedOut) {
-            key = decodePause(keyDecoder);
-        } else {
-            unsigned char byte;
-            const ssize_t count = read(terminalFd, &byte, 1);
-            if (count < 0 && errno == EINTR) continue;
-            if (count != 1) return -1; // hang-up or error: the terminal has gone away
+        if (count == 1) {
             key = decodeByte(keyDecoder, byte);
+        } else if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+            const Wait wait =
+                waitForInput(terminalFd, decoderAwaitsPause(keyDecoder) ? escapeWaitMilliseconds : -1);
+            if (wait == Wait::ending) return -1;
+            if (wait == Wait::timedOut) key = decodePause(keyDecoder);
+        } else {
+            return -1; // hang-up or error: the terminal has gone away
         }
         if (key.count > 0) {
             pendingKey = key;

@@ -10,9 +10,6 @@ namespace {
 using namespace hexpageScreen;
 using namespace std::chrono_literals;
 
-bool waitForPrompt(TerminalSession& screen) {
-    return screen.waitFor([&] { return screen.text(21, 3, 7) == "Value: " && screen.cursor() == std::pair{10, 21}; });
-}
 
 std::string withByte(std::string bytes, std::size_t offset, unsigned char value) {
     bytes[offset] = static_cast<char>(value);

@@ -20,10 +20,6 @@ namespace {
 using namespace hexpageScreen;
 namespace fs = std::filesystem;
 
-bool firstScreenDrawn(TerminalSession& session) {
-    return session.waitFor([&] { return statusLine(session).starts_with("Page: 1") &&
-                                        session.cursor() == std::pair{3, 21}; });
-}
 
 // Replaces the highlighted byte and waits until the page shows it, so that whatever
 // the test does to the file next happens after the edit and before the save.

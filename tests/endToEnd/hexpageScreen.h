@@ -63,6 +63,19 @@ inline bool highlightAt(const TerminalSession& session, int row, int column) {
 
 inline std::string statusLine(const TerminalSession& session) { return session.text(19, 3, 10); }
 
+// The first screen is complete once the status line is written and the cursor waits
+// on the input line.
+inline bool firstScreenDrawn(TerminalSession& session) {
+    return session.waitFor([&] {
+        return statusLine(session).starts_with("Page: 1") && session.cursor() == std::pair{3, 21};
+    });
+}
+
+// The value prompt is up, the cursor behind it.
+inline bool waitForPrompt(TerminalSession& session) {
+    return session.waitFor([&] { return session.text(21, 3, 7) == "Value: " && session.cursor() == std::pair{10, 21}; });
+}
+
 inline std::string fileOf(std::size_t size) {
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 5 + 3) & 0xff);
@@ -72,10 +85,8 @@ inline std::string fileOf(std::size_t size) {
 // hexpage started on a file of the given bytes, its first screen drawn.
 struct Hexpage {
     explicit Hexpage(const std::string& bytes, SessionOptions options = {})
-        : file(bytes), session(std::make_unique<TerminalSession>(withFile(std::move(options)))) {
-        started = session->waitFor([&] { return statusLine(*session).starts_with("Page: 1") &&
-                                                 session->cursor() == std::pair{3, 21}; });
-    }
+        : file(bytes), session(std::make_unique<TerminalSession>(withFile(std::move(options)))),
+          started(firstScreenDrawn(*session)) {}
     SessionOptions withFile(SessionOptions options) const {
         options.args.insert(options.args.begin(), file.path().string());
         return options;

@@ -12,9 +12,6 @@ namespace {
 using namespace hexpageScreen;
 using namespace std::chrono_literals;
 
-bool waitForPrompt(TerminalSession& screen) {
-    return screen.waitFor([&] { return screen.text(21, 3, 7) == "Value: " && screen.cursor() == std::pair{10, 21}; });
-}
 
 // Echo and line editing on: the modes a shell expects, and the ones hexpage found.
 bool lineModes(const termios& modes) { return (modes.c_lflag & ECHO) && (modes.c_lflag & ICANON); }

@@ -4,17 +4,15 @@
 // Keys come from the controlling terminal (/dev/tty), one byte per read, so that bytes
 // typed ahead of a value prompt stay in the terminal's queue for the token read. That
 // descriptor is our own open of the terminal and does not block; standard input and
-// output keep theirs.
-// Tokens come from standard input through a buffer of our own.
+// output keep theirs. Tokens come from standard input through a buffer of our own.
 //
 // Signals: SIGTERM, SIGHUP, SIGINT and SIGQUIT only set a flag. They are held blocked
 // except while a read waits for input, so one that comes at any other moment is taken
 // as soon as the next wait begins, never lost between a look at the flag and a read that
 // would block. The reads give up when they see the flag, the key loop ends, and the
 // entry gives the terminal its modes back before it ends the process by the same signal.
-// A signal therefore never cuts a save short.
-// SIGTSTP gives the terminal its modes back while the process is stopped, and puts the
-// program's own mode back when it continues.
+// A signal therefore never cuts a save short. SIGTSTP gives the terminal its modes back
+// while the process is stopped, and puts the program's own mode back when it continues.
 
 #include "console/terminal.h"
 
@@ -22,7 +20,6 @@
 #include "console/outputBuffer.h"
 
 #include <cerrno>
-
 #include <csignal>
 
 #include <fcntl.h>

@@ -4,7 +4,7 @@
 // Keys come from the controlling terminal (/dev/tty), one byte per read, so that bytes
 // typed ahead of a value prompt stay in the terminal's queue for the token read. That
 // descriptor is our own open of the terminal and does not block; standard input and
-// output keep theirs. Tokens come from standard input through a buffer of our own.
+// output keep theirs. Tokens come from standard input (see tokenScanner).
 //
 // Signals: SIGTERM, SIGHUP, SIGINT and SIGQUIT only set a flag. They are held blocked
 // except while a read waits for input, so one that comes at any other moment is taken
@@ -18,6 +18,7 @@
 
 #include "console/keyDecoder.h"
 #include "console/outputBuffer.h"
+#include "console/tokenScanner.h"
 
 #include <cerrno>
 #include <csignal>
@@ -53,15 +54,6 @@ sigset_t waitingMask;
 KeyDecoder keyDecoder;
 KeyBytes pendingKey;
 int pendingKeyIndex = 0;
-
-// Standard input, buffered by hand so that end of input is never sticky: at a terminal,
-// Ctrl-D ends one token read and the next read waits again.
-struct InputBuffer {
-    unsigned char bytes[4096];
-    std::size_t start = 0;
-    std::size_t end = 0;
-};
-InputBuffer input;
 
 void setModes(const termios& modes) {
     if (terminalFd >= 0) tcsetattr(terminalFd, TCSANOW, &modes);
@@ -157,26 +149,16 @@ Wait waitForInput(int fd, int milliseconds) {
     }
 }
 
-// The next byte of standard input without taking it; -1 at end of input or on an error.
-int peekInput() {
-    if (input.start == input.end) {
-        ssize_t count;
-        do {
-            if (waitForInput(STDIN_FILENO, -1) == Wait::ending) return -1;
-            count = read(STDIN_FILENO, input.bytes, sizeof input.bytes);
-        } while (count < 0 && errno == EINTR);
-        if (count <= 0) return -1;
-        input.start = 0;
-        input.end = static_cast<std::size_t>(count);
-    }
-    return input.bytes[input.start];
-}
-
-bool isTokenSpace(int byte) {
-    return byte == ' ' || (byte >= '\t' && byte <= '\r');
-}
-
 } // namespace
+
+std::size_t readStandardInput(unsigned char* bytes, std::size_t capacity) {
+    ssize_t count;
+    do {
+        if (waitForInput(STDIN_FILENO, -1) == Wait::ending) return 0;
+        count = read(STDIN_FILENO, bytes, capacity);
+    } while (count < 0 && errno == EINTR);
+    return count > 0 ? static_cast<std::size_t>(count) : 0;
+}
 
 // ---- Output -------------------------------------------------------------------------
 
@@ -257,17 +239,7 @@ bool readToken(char* text, std::size_t capacity) {
     }
     terminalFlush();
 
-    int byte;
-    while ((byte = peekInput()) >= 0 && isTokenSpace(byte)) ++input.start;
-    const bool found = byte >= 0;
-    if (found) {
-        std::size_t length = 0;
-        while ((byte = peekInput()) >= 0 && !isTokenSpace(byte)) {
-            if (length + 1 < capacity) text[length++] = static_cast<char>(byte);
-            ++input.start;
-        }
-        text[length] = '\0';
-    }
+    const bool found = scanToken(text, capacity);
 
     if (lineEdited) {
         tokenModeActive = 0;

@@ -28,7 +28,7 @@ TEST(Editing, ValueReplacesTheByteUnderTheCursorAndSaveWritesIt) {
     ASSERT_TRUE(waitForPrompt(screen)) << screen.dump();
     EXPECT_EQ(formOf(screen.cell(21, 3)), "text");
     screen.send("4f\r");
-    ASSERT_TRUE(screen.waitFor([&] { return cellText(screen, 1, 2) == "4F" && highlightAt(screen, 1, 2); }))
+    ASSERT_TRUE(screen.waitFor([&] { return cellText(screen, 1, 2) == "4F" && highlightAt(screen, 1, 2) && turnDone(screen); }))
         << screen.dump();
     EXPECT_EQ(screen.text(3, 7, 2), "  ") << "the page was drawn again";
     EXPECT_EQ(screen.line(21), "") << "the next turn clears the input line";
@@ -77,7 +77,8 @@ TEST(Editing, TokensLeftOnALineServeTheNextPromptsAndBlankLinesDoNotEndOne) {
     // The next two prompts take the tokens left over, without waiting.
     screen.send(right + "e" + right + "e");
     ASSERT_TRUE(screen.waitFor([&] {
-        return cellText(screen, 0, 1) == "42" && cellText(screen, 0, 2) == "43" && highlightAt(screen, 0, 2);
+        return cellText(screen, 0, 1) == "42" && cellText(screen, 0, 2) == "43" && highlightAt(screen, 0, 2) &&
+               turnDone(screen);
     })) << screen.dump();
     EXPECT_EQ(screen.line(21), "");
 
@@ -116,7 +117,7 @@ TEST(Editing, ALongTokenIsCutToFitAndItsEchoOutlivesTheClear) {
     screen.send("e");
     ASSERT_TRUE(waitForPrompt(screen)) << screen.dump();
     screen.send(token + "\r");
-    ASSERT_TRUE(screen.waitFor([&] { return cellText(screen, 0, 0) == "04" && highlightAt(screen, 0, 0); }))
+    ASSERT_TRUE(screen.waitFor([&] { return cellText(screen, 0, 0) == "04" && highlightAt(screen, 0, 0) && turnDone(screen); }))
         << screen.dump();
     // Columns 3 to 32 are cleared; the rest of the echo stays.
     EXPECT_EQ(screen.text(21, 3, 30), std::string(30, ' '));

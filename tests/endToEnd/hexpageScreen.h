@@ -63,6 +63,12 @@ inline bool highlightAt(const TerminalSession& session, int row, int column) {
 
 inline std::string statusLine(const TerminalSession& session) { return session.text(19, 3, 10); }
 
+// A turn of the key loop ends with the input line cleared and the cursor waiting on it:
+// whatever the key drew before that is on the screen by then.
+inline bool turnDone(const TerminalSession& session) {
+    return session.cursor() == std::pair{3, 21} && session.text(21, 3, 30) == std::string(30, ' ');
+}
+
 // The first screen is complete once the status line is written and the cursor waits
 // on the input line.
 inline bool firstScreenDrawn(TerminalSession& session) {

@@ -95,7 +95,7 @@ TEST(Screen, StepsMoveTheHighlightWithinThePageAndNeverWrap) {
     };
     for (const Step& step : steps) {
         screen.send(step.keys);
-        ASSERT_TRUE(screen.waitFor([&] { return highlightAt(screen, step.row, step.column); }))
+        ASSERT_TRUE(screen.waitFor([&] { return highlightAt(screen, step.row, step.column) && turnDone(screen); }))
             << "expected the highlight at " << step.row << "," << step.column << "\n" << screen.dump();
     }
     // The cell left behind is drawn as data again.
@@ -115,7 +115,7 @@ TEST(Screen, RefusedStepDrawsThePageAgainAndKeepsTheCursor) {
     EXPECT_EQ(screen.text(3, 7, 2), "pt") << "a step repaints two cells and nothing else";
 
     screen.send(right); // offset 2 holds no data
-    ASSERT_TRUE(screen.waitFor([&] { return screen.text(3, 7, 2) == "  "; })) << screen.dump();
+    ASSERT_TRUE(screen.waitFor([&] { return screen.text(3, 7, 2) == "  " && turnDone(screen); })) << screen.dump();
     EXPECT_TRUE(highlightAt(screen, 0, 1)) << screen.dump();
     EXPECT_EQ(cellForm(screen, 0, 2), "filler");
 

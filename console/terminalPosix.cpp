@@ -91,18 +91,23 @@ void catchSignal(int number, void (*handler)(int)) {
     sigaction(number, &action, nullptr);
 }
 
+// Takes the default action of signal number at once, the signal let through for that
+// moment: the process ends, or stops until it is continued. Safe in a signal handler.
+void actByDefault(int number) {
+    catchSignal(number, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, number);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    raise(number);
+    sigprocmask(SIG_BLOCK, &only, nullptr);
+}
+
 void onSuspend(int) {
     const int savedErrno = errno;
     setModes(originalModes);
-    // Stop for real, by the default action, with SIGTSTP let through for that moment.
-    std::signal(SIGTSTP, SIG_DFL);
-    sigset_t suspend;
-    sigemptyset(&suspend);
-    sigaddset(&suspend, SIGTSTP);
-    sigprocmask(SIG_UNBLOCK, &suspend, nullptr);
-    raise(SIGTSTP);
+    actByDefault(SIGTSTP);
     // Continued.
-    sigprocmask(SIG_BLOCK, &suspend, nullptr);
     catchSignal(SIGTSTP, onSuspend);
     setModes(tokenModeActive ? tokenModes : keyModes);
     errno = savedErrno;
@@ -257,11 +262,4 @@ int endingSignal() {
     return caughtSignal;
 }
 
-void endBySignal(int number) {
-    std::signal(number, SIG_DFL);
-    sigset_t ending;
-    sigemptyset(&ending);
-    sigaddset(&ending, number);
-    sigprocmask(SIG_UNBLOCK, &ending, nullptr);
-    raise(number);
-}
+void endBySignal(int number) { actByDefault(number); }
